@@ -1,4 +1,5 @@
-# Fails when the emulator core needs any symbol from outside other than memcpy and memset.
+# Fails when the emulator core needs any symbol from outside other than memcpy and memset, or
+# needs code run before main (a kernel driver has no one to run it).
 execute_process(COMMAND ${NM} -u ${OBJECTS} OUTPUT_VARIABLE undefined RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "nm failed on ${OBJECTS}")
@@ -13,5 +14,13 @@ foreach(entry IN LISTS symbols)
 endforeach()
 if(unexpected)
   message(FATAL_ERROR "the emulator core needs: ${unexpected}")
+endif()
+
+execute_process(COMMAND ${OBJDUMP} -h ${OBJECTS} OUTPUT_VARIABLE sections RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${OBJECTS}")
+endif()
+if(sections MATCHES "\\.(init_array|ctors)")
+  message(FATAL_ERROR "the emulator core has global constructors")
 endif()
 message(STATUS "undefined symbols: ${symbols}")
