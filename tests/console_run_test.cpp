@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -43,6 +48,10 @@ RunResult RunConsole(const std::string& input) {
   int savedOut = dup(STDOUT_FILENO);
   dup2(fileno(in), STDIN_FILENO);
   dup2(fileno(out), STDOUT_FILENO);
+#ifdef _WIN32
+  // A Windows program's standard output starts in text mode; the run must switch it itself.
+  _setmode(STDOUT_FILENO, _O_TEXT);
+#endif
   int exitCode = QX17_701::Run();
   std::fflush(stdout);
   dup2(savedOut, STDOUT_FILENO);
