@@ -113,7 +113,8 @@ TEST_P(IdentifyTest, TakesIdentificationFieldsWhateverTheStatus) {
       return true;
     };
     qx17_link::IdentifyInstrument();
-    const auto& call = Controls().back();
+    auto controls = Controls();
+    const auto& call = controls.back();
     EXPECT_EQ(call.controlCode, drv_502::IOCTL_TRANSACT);
     EXPECT_EQ(call.request[27], 1) << "Mode";
     EXPECT_EQ(call.request[kPayload], qx17_link::CMD_IDENTIFY);
