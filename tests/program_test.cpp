@@ -1,85 +1,38 @@
 // The built program itself, started the way a user or a script starts it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/child_program.h"
 
 namespace {
 
 const std::string kCleanRun =
     "\r\nReading QX17...OK!\r\nWriting QX17...OK!\r\nPress any key...\r\n";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/qx17_test_XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
 struct Outcome {
   int waitStatus = 0;
   std::string err;
 };
 
-// Starts the program with the given descriptors as standard input and output.
-pid_t Start(int in, int out, int err, const std::vector<std::string>& args = {}) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
-  std::vector<std::string> words = {QX17_701_PATH};
-  words.insert(words.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  EXPECT_EQ(posix_spawn(&pid, QX17_701_PATH, &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  EXPECT_EQ(waitpid(pid, &status, 0), pid);
-  return status;
-}
-
-Outcome RunWith(const std::string& inPath, int out, const TempDir& dir,
-                const std::vector<std::string>& args = {}) {
+// Runs the program with standard input from a file and standard output on `out`.
+Outcome RunWith(const std::string& inPath, int out, const TempDir& dir) {
   int in = open(inPath.c_str(), O_RDONLY);
   int err = open(dir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = Start(in, out, err, args);
+  pid_t pid = StartProgram(QX17_701_PATH, {}, in, out, err);
   close(in);
   close(err);
   Outcome outcome;
-  outcome.waitStatus = Wait(pid);
+  outcome.waitStatus = WaitProgram(pid);
   outcome.err = ReadFile(dir.File("err"));
   return outcome;
 }
@@ -108,28 +61,22 @@ struct InputCase {
 class ProgramInputTest : public testing::TestWithParam<InputCase> {};
 
 TEST_P(ProgramInputTest, PrintsCleanRunAndExitsZero) {
-  TempDir dir;
-  std::ofstream(dir.File("in"), std::ios::binary) << GetParam().input;
-  int out = open(dir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  Outcome outcome = RunWith(dir.File("in"), out, dir, GetParam().args);
-  close(out);
-  ExpectCleanExit(outcome.waitStatus);
-  EXPECT_EQ(ReadFile(dir.File("out")), kCleanRun);
-  EXPECT_EQ(outcome.err, "");
+  ProgramRun run = RunProgram(QX17_701_PATH, GetParam().args, GetParam().input);
+  ExpectCleanExit(run.waitStatus);
+  EXPECT_EQ(run.out, kCleanRun);
+  EXPECT_EQ(run.err, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Inputs, ProgramInputTest,
-                         testing::Values(InputCase{"OneLine", "\n", {}},
-                                         InputCase{"NoInputAtAll", "", {}},
-                                         InputCase{"LineWithoutEnd", "y", {}},
-                                         InputCase{"ArgumentsIgnored", "\n", {"--help", "x"}}),
-                         [](const testing::TestParamInfo<InputCase>& info) {
-                           return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, ProgramInputTest,
+    testing::Values(InputCase{"OneLine", "\n", {}}, InputCase{"NoInputAtAll", "", {}},
+                    InputCase{"LineWithoutEnd", "y", {}},
+                    InputCase{"ArgumentsIgnored", "\n", {"--help", "--no-driver"}}),
+    [](const testing::TestParamInfo<InputCase>& info) { return info.param.name; });
 
 TEST(Program, FullOutputDeviceIsReportedOnStandardError) {
   TempDir dir;
-  std::ofstream(dir.File("in")) << "\n";
+  WriteFile(dir.File("in"), "\n");
   int out = open("/dev/full", O_WRONLY);
   ASSERT_GE(out, 0);
   Outcome outcome = RunWith(dir.File("in"), out, dir);
@@ -139,7 +86,7 @@ TEST(Program, FullOutputDeviceIsReportedOnStandardError) {
 
 TEST(Program, PipeWithoutReaderIsAFailedWriteNotASignal) {
   TempDir dir;
-  std::ofstream(dir.File("in")) << "\n";
+  WriteFile(dir.File("in"), "\n");
   int pipeEnds[2];
   ASSERT_EQ(pipe(pipeEnds), 0);
   close(pipeEnds[0]);
@@ -173,7 +120,7 @@ TEST(Program, EverythingIsWrittenBeforeItWaitsForTheLine) {
   ASSERT_EQ(pipe(inPipe), 0);
   int out = open(dir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   int err = open(dir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = Start(inPipe[0], out, err);
+  pid_t pid = StartProgram(QX17_701_PATH, {}, inPipe[0], out, err);
   close(inPipe[0]);
   close(out);
   close(err);
@@ -186,7 +133,7 @@ TEST(Program, EverythingIsWrittenBeforeItWaitsForTheLine) {
   EXPECT_EQ(ReadFile(dir.File("out")), kCleanRun);
   ASSERT_EQ(write(inPipe[1], "\n", 1), 1);
   close(inPipe[1]);
-  ExpectCleanExit(Wait(pid));
+  ExpectCleanExit(WaitProgram(pid));
 }
 
 }  // namespace
