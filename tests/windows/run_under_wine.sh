@@ -52,7 +52,9 @@ expect_run "device that is not a driver" \
   '\r\nReading QX17... LPT Port error!\r\nPress any key...\r\n'
 rm "$WINEPREFIX/dosdevices/velk_502"
 
-ctest --preset windows || failures=$((failures + 1))
+# Now and then (once in some thirty runs here) a Wine process dies at start with no output; a
+# test has to fail twice to count.
+ctest --preset windows --repeat until-pass:2 || failures=$((failures + 1))
 
 echo "$failures failed of the Windows checks"
 [ "$failures" -eq 0 ]
