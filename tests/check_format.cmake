@@ -3,7 +3,7 @@ file(GLOB_RECURSE sources RELATIVE ${ROOT}
   ${ROOT}/app/*.cpp ${ROOT}/app/*.h ${ROOT}/instrument/*.cpp ${ROOT}/instrument/*.h
   ${ROOT}/link/*.cpp ${ROOT}/link/*.h ${ROOT}/driver/*.cpp ${ROOT}/driver/*.h
   ${ROOT}/emulator/*.cpp ${ROOT}/emulator/*.h ${ROOT}/tests/*.cpp ${ROOT}/tests/*.h
-  ${ROOT}/fuzz/*.cpp ${ROOT}/bench/*.cpp)
+  ${ROOT}/emulator/*.c ${ROOT}/fuzz/*.cpp ${ROOT}/bench/*.cpp)
 execute_process(COMMAND ${CLANG_FORMAT} --dry-run --Werror ${sources}
   WORKING_DIRECTORY ${ROOT} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
