@@ -1,55 +1,65 @@
 // The utility's one job against an emulated driver and instrument set up from the command line:
 // a dry run for technicians and a protocol trace for testers.
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "app/QX17_701.h"
+#include "emulator/cli/device_host.h"
 #include "emulator/cli/options.h"
 #include "emulator/cli/report.h"
-#include "emulator/emulated_driver.h"
 
 namespace {
 
 constexpr int kBadUsage = 2;
+constexpr int kNoEmulatedDriver = 3;
 
-int Refuse(const std::string& problem) {
+int Refuse(int exitCode, const std::string& problem) {
   std::fprintf(stderr, "qx17_emu: %s\n", problem.c_str());
-  return kBadUsage;
+  return exitCode;
 }
+
+// Large enough to keep off the stack.
+velk_emu Configured;
+velk_emu After;
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
   qx17_emu::ParseResult parsed = qx17_emu::ParseOptions(args);
-  if (!parsed.error.empty()) return Refuse(parsed.error);
+  if (!parsed.error.empty()) return Refuse(kBadUsage, parsed.error);
   const qx17_emu::Options& options = parsed.options;
   if (options.help) {
     std::fputs(qx17_emu::kUsage, stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
 
-  velk_emu& device = emulated_driver::Device();
-  std::string problem = qx17_emu::Configure(options, device);
-  if (!problem.empty()) return Refuse(problem);
-  std::uint8_t pageBefore[VELK_EMU_PAGE_SIZE];
-  std::memcpy(pageBefore, device.page, sizeof pageBefore);
+  std::string problem = qx17_emu::Configure(options, Configured);
+  if (!problem.empty()) return Refuse(kBadUsage, problem);
+  problem = qx17_emu::PrepareDriver(Configured);
+  if (!problem.empty()) return Refuse(kNoEmulatedDriver, problem);
 
   // Opened before the run so that a bad path stops it before anything happens.
   std::FILE* memoryOut = nullptr;
   if (!options.memoryOut.empty()) {
     memoryOut = std::fopen(options.memoryOut.c_str(), "wb");
-    if (memoryOut == nullptr)
-      return Refuse("--memory-out: cannot write '" + options.memoryOut + "'");
+    if (memoryOut == nullptr) {
+      return Refuse(kBadUsage, "--memory-out: cannot write '" + options.memoryOut + "'");
+    }
   }
 
   int exitCode = QX17_701::Run();
 
-  if (!options.quiet) std::fputs(qx17_emu::Report(device, pageBefore).c_str(), stderr);
+  After = Configured;
+  problem = qx17_emu::CollectDriver(After);
+  if (!problem.empty()) {
+    if (memoryOut != nullptr) std::fclose(memoryOut);
+    return Refuse(kNoEmulatedDriver, problem);
+  }
+  if (!options.quiet) std::fputs(qx17_emu::Report(After, Configured.page).c_str(), stderr);
   if (memoryOut != nullptr) {
-    bool written = std::fwrite(device.page, 1, VELK_EMU_PAGE_SIZE, memoryOut) == VELK_EMU_PAGE_SIZE;
+    bool written = std::fwrite(After.page, 1, VELK_EMU_PAGE_SIZE, memoryOut) == VELK_EMU_PAGE_SIZE;
     if (std::fclose(memoryOut) != 0 || !written) {
       std::fprintf(stderr, "qx17_emu: --memory-out: cannot write '%s'\n",
                    options.memoryOut.c_str());
