@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows build under Wine: the program with no driver and with a device name that is not
-# a driver, then the cross-built test suite. Expects `cmake --build --preset windows` to have run.
+# a driver, the cross-built test suite, then the programs against the kernel-mode emulated driver.
+# Expects the windows and the default presets to have been built.
 # Everything goes through files, not pipes: Wine's background processes can hold a pipe open.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -55,6 +56,11 @@ rm "$WINEPREFIX/dosdevices/velk_502"
 # Now and then (once in some thirty runs here) a Wine process dies at start with no output; a
 # test has to fail twice to count.
 ctest --preset windows --repeat until-pass:2 || failures=$((failures + 1))
+
+# The kernel-mode emulated driver; its random schedules compare with the Linux build's qx17_emu.
+driver_start=$(date +%s)
+tests/windows/driver_checks.sh || failures=$((failures + 1))
+echo "Driver checks took $(($(date +%s) - driver_start)) s"
 
 echo "$failures failed of the Windows checks"
 [ "$failures" -eq 0 ]
