@@ -17,6 +17,7 @@
 #include "app/QX17_701.h"
 #include "emulator/emulated_driver.h"
 #include "tests/support/cp1251.h"
+#include "tests/support/expected_bytes.h"
 #include "tests/support/fresh_process.h"
 
 namespace {
@@ -212,11 +213,6 @@ std::vector<Step> Conversation(bool write) {
   return steps;
 }
 
-std::uint32_t ParamC(const std::uint8_t* record) {
-  return record[12] | (record[13] << 8) | (record[14] << 16) |
-         (static_cast<std::uint32_t>(record[15]) << 24);
-}
-
 TEST(ConsoleRun, SuccessfulRunMakesExactly25ExchangesInProtocolOrder) {
   InFreshProcess([] {
     velk_emu& device = emulated_driver::Device();
@@ -234,7 +230,7 @@ TEST(ConsoleRun, SuccessfulRunMakesExactly25ExchangesInProtocolOrder) {
       ASSERT_NE(exchange, nullptr);
       EXPECT_EQ(exchange->control_code, step.code) << "exchange " << n;
       EXPECT_EQ(exchange->request[27], step.mode) << "Mode of exchange " << n;
-      EXPECT_EQ(ParamC(exchange->request), step.paramC) << "ParamC of exchange " << n;
+      EXPECT_EQ(ParamCOf(exchange->request), step.paramC) << "ParamC of exchange " << n;
       std::vector<std::uint8_t> frame(exchange->request + 28,
                                       exchange->request + 28 + step.frame.size());
       EXPECT_EQ(frame, step.frame) << "frame of exchange " << n;

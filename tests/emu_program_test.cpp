@@ -9,11 +9,9 @@
 
 #include "emulator/core/velk_emu.h"
 #include "tests/support/child_program.h"
+#include "tests/support/expected_bytes.h"
 
 namespace {
-
-const std::string kCleanRun =
-    "\r\nReading QX17...OK!\r\nWriting QX17...OK!\r\nPress any key...\r\n";
 
 ProgramRun Emu(const std::vector<std::string>& args) {
   return RunProgram(QX17_EMU_PATH, args, "\n");
@@ -43,7 +41,7 @@ TEST(EmuProgram, QuietPrintsExactlyWhatTheUtilityPrints) {
   ProgramRun emu = Emu({"--quiet"});
   ProgramRun utility = RunProgram(QX17_701_PATH, {}, "\n");
   EXPECT_EQ(ExitCode(emu), 0);
-  EXPECT_EQ(emu.out, kCleanRun);
+  EXPECT_EQ(emu.out, kCleanRunConsole);
   EXPECT_EQ(emu.out, utility.out);
   EXPECT_EQ(emu.err, "");
 }
@@ -51,7 +49,7 @@ TEST(EmuProgram, QuietPrintsExactlyWhatTheUtilityPrints) {
 TEST(EmuProgram, ReportListsEveryCallAndTheBlock) {
   ProgramRun run = Emu({"--status", "20=2"});
   EXPECT_EQ(ExitCode(run), 0);
-  EXPECT_EQ(run.out, kCleanRun);
+  EXPECT_EQ(run.out, kCleanRunConsole);
   EXPECT_THAT(run.err,
               testing::HasSubstr(" 20  TRANSACT       1  write 32+8: 55 00 DD DC DB DA D9 D8"
                                  "      2 injected*\n"));
@@ -63,7 +61,7 @@ TEST(EmuProgram, FirstWriteChunkFailingOnceEndsLikeACleanRun) {
   TempDir dir;
   ProgramRun run = Emu({"--status", "20=2", "--memory-out", dir.File("page"), "--quiet"});
   EXPECT_EQ(ExitCode(run), 0);
-  EXPECT_EQ(run.out, kCleanRun);
+  EXPECT_EQ(run.out, kCleanRunConsole);
   EXPECT_EQ(ReadFile(dir.File("page")), CleanRunPage());
 }
 

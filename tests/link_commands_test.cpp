@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "link/qx17_link.h"
+#include "tests/support/expected_bytes.h"
 #include "tests/support/fresh_process.h"
 #include "tests/support/recording_seam.h"
 
@@ -15,10 +16,6 @@ constexpr std::size_t kPayload = 28;
 
 std::vector<recording_seam::SeamCall> Controls() {
   return Fake().CallsOf(CallKind::kDeviceIoControl);
-}
-
-std::uint32_t ParamCOf(const Record& record) {
-  return record[12] | (record[13] << 8) | (record[14] << 16) | (record[15] << 24);
 }
 
 TEST(QueryDriver, AbsentDriverIssuesNoDeviceControlAndChangesNothing) {
@@ -41,7 +38,7 @@ TEST(QueryDriver, SendsVersionQueryWithPortDefaults) {
     ASSERT_EQ(controls.size(), 1U);
     EXPECT_EQ(controls[0].controlCode, drv_502::IOCTL_GET_VERSION);
     EXPECT_EQ(controls[0].request[16] | (controls[0].request[17] << 8), 0x278);
-    EXPECT_EQ(ParamCOf(controls[0].request), 400000U);
+    EXPECT_EQ(ParamCOf(controls[0].request.data()), 400000U);
     EXPECT_EQ(qx17_link::DriverMinor, 2);
     EXPECT_EQ(qx17_link::DriverMajor, 5);
     EXPECT_EQ(qx17_link::LastStatus, 0);
@@ -77,7 +74,7 @@ TEST(WakeInstrument, SendsLowWakeHighAtWakeTimingThenRestoresIt) {
     EXPECT_EQ(controls[1].request[kPayload], 0x00);
     EXPECT_EQ(controls[2].controlCode, drv_502::IOCTL_SEND_BYTE);
     EXPECT_EQ(controls[2].request[kPayload], 0xFF);
-    for (const auto& call : controls) EXPECT_EQ(ParamCOf(call.request), 40000U);
+    for (const auto& call : controls) EXPECT_EQ(ParamCOf(call.request.data()), 40000U);
     EXPECT_EQ(qx17_link::DriverRequest.ParamC, 400000U);
     EXPECT_EQ(qx17_link::LastStatus, 6);
     EXPECT_EQ(Fake().emulator.awake, 1);

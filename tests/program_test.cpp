@@ -13,11 +13,9 @@
 #include <vector>
 
 #include "tests/support/child_program.h"
+#include "tests/support/expected_bytes.h"
 
 namespace {
-
-const std::string kCleanRun =
-    "\r\nReading QX17...OK!\r\nWriting QX17...OK!\r\nPress any key...\r\n";
 
 struct Outcome {
   int waitStatus = 0;
@@ -63,7 +61,7 @@ class ProgramInputTest : public testing::TestWithParam<InputCase> {};
 TEST_P(ProgramInputTest, PrintsCleanRunAndExitsZero) {
   ProgramRun run = RunProgram(QX17_701_PATH, GetParam().args, GetParam().input);
   ExpectCleanExit(run.waitStatus);
-  EXPECT_EQ(run.out, kCleanRun);
+  EXPECT_EQ(run.out, kCleanRunConsole);
   EXPECT_EQ(run.err, "");
 }
 
@@ -102,7 +100,7 @@ TEST(Program, UnreadableInputIsReportedAfterAllOutput) {
   Outcome outcome = RunWith("/", out, dir);
   close(out);
   ExpectConsoleFailure(outcome, "read");
-  EXPECT_EQ(ReadFile(dir.File("out")), kCleanRun);
+  EXPECT_EQ(ReadFile(dir.File("out")), kCleanRunConsole);
 }
 
 // True once the process sits in a read of its standard input.
@@ -130,7 +128,7 @@ TEST(Program, EverythingIsWrittenBeforeItWaitsForTheLine) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   EXPECT_TRUE(BlockedReadingInput(pid)) << "never waited for input";
-  EXPECT_EQ(ReadFile(dir.File("out")), kCleanRun);
+  EXPECT_EQ(ReadFile(dir.File("out")), kCleanRunConsole);
   ASSERT_EQ(write(inPipe[1], "\n", 1), 1);
   close(inPipe[1]);
   ExpectCleanExit(WaitProgram(pid));
