@@ -235,11 +235,11 @@ int velk_emu_control(velk_emu* emu, uint32_t control_code, const void* in, uint3
     outcome = VELK_EMU_INJECTED;
     r[kStatusAt] = fault->status;
   } else {
-    uint8_t request[VELK_EMU_RECORD_SIZE];
-    memcpy(request, r, sizeof request);
+    // Handle rewrites the payload only for the version query and transactions, whose wake-up
+    // step does not look at it, so the byte a send carried is still in place afterwards.
     r[kStatusAt] = Handle(emu, control_code, r);
     tookEffect = r[kStatusAt] == VELK_EMU_STATUS_OK;
-    if (tookEffect) TrackWakeUp(emu, control_code, request);
+    if (tookEffect) TrackWakeUp(emu, control_code, r);
   }
   if (!tookEffect) emu->wake_step = 0;
 
